@@ -1,0 +1,103 @@
+#include "platform/text_input.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dorvek {
+
+TextInput::~TextInput() { close(); }
+
+bool TextInput::open(const char* path) {
+  close();
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  buf_ = new (std::nothrow) unsigned char[kBufferSize];
+  if (buf_ == nullptr) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  sizeHint_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  ended_ = error_ = false;
+  pos_ = end_ = 0;
+  return true;
+}
+
+void TextInput::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  delete[] buf_;
+  buf_ = nullptr;
+  pos_ = end_ = 0;
+}
+
+bool TextInput::fill() {
+  if (ended_ || fd_ < 0) return false;
+  if (pos_ > 0) {
+    std::memmove(buf_, buf_ + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  for (;;) {
+    ssize_t n = ::read(fd_, buf_ + end_, kBufferSize - end_);
+    if (n > 0) {
+      end_ += static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error_ = true;
+    ended_ = true;
+    return false;
+  }
+}
+
+int TextInput::getSlow() {
+  if (pos_ >= end_ && !fill()) return kEof;
+  unsigned char c = buf_[pos_];
+  if (c == 0x1A) {
+    ended_ = true;
+    pos_ = end_ = 0;
+    return kEof;
+  }
+  if (c == '\r') {
+    if (pos_ + 1 >= end_) fill();  // need the next byte to decide
+    if (pos_ + 1 < end_ && buf_[pos_ + 1] == '\n') {
+      pos_ += 2;
+      return '\n';
+    }
+  }
+  ++pos_;
+  return c;
+}
+
+size_t TextInput::read(char* dst, size_t n) {
+  size_t got = 0;
+  while (got < n) {
+    int c = get();
+    if (c == kEof) break;
+    dst[got++] = static_cast<char>(c);
+  }
+  return got;
+}
+
+size_t TextInput::readLine(char* dst, size_t cap) {
+  size_t got = 0;
+  while (got + 1 < cap) {
+    int c = get();
+    if (c == kEof) break;
+    dst[got++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  dst[got] = '\0';
+  return got;
+}
+
+}  // namespace dorvek
