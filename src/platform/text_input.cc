@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +43,7 @@ void TextInput::close() {
 
 bool TextInput::fill() {
   if (ended_ || fd_ < 0) return false;
+  specialValid_ = false;
   if (pos_ > 0) {
     std::memmove(buf_, buf_ + pos_, end_ - pos_);
     end_ -= pos_;
@@ -65,6 +68,7 @@ int TextInput::getSlow() {
   if (c == 0x1A) {
     ended_ = true;
     pos_ = end_ = 0;
+    specialValid_ = false;
     return kEof;
   }
   if (c == '\r') {
@@ -78,9 +82,31 @@ int TextInput::getSlow() {
   return c;
 }
 
+size_t TextInput::plainSize() {
+  if (pos_ >= end_ && !fill()) return 0;
+  if (!specialValid_ || special_ <= pos_) {
+    // A window, not the whole buffer: with CR LF line ends this runs once a
+    // line, and must not rescan the rest of the buffer each time.
+    size_t window = end_ - pos_ < kScanWindow ? end_ - pos_ : kScanWindow;
+    const void* cr = std::memchr(buf_ + pos_, '\r', window);
+    size_t limit = cr ? static_cast<size_t>(static_cast<const unsigned char*>(cr) - buf_) : pos_ + window;
+    const void* sub = std::memchr(buf_ + pos_, 0x1A, limit - pos_);
+    special_ = sub ? static_cast<size_t>(static_cast<const unsigned char*>(sub) - buf_) : limit;
+    specialValid_ = true;
+  }
+  return special_ - pos_;
+}
+
 size_t TextInput::read(char* dst, size_t n) {
   size_t got = 0;
   while (got < n) {
+    if (size_t run = plainSize()) {
+      size_t take = run < n - got ? run : n - got;
+      std::memcpy(dst + got, plainData(), take);
+      consume(take);
+      got += take;
+      continue;
+    }
     int c = get();
     if (c == kEof) break;
     dst[got++] = static_cast<char>(c);

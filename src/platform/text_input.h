@@ -41,6 +41,14 @@ class TextInput {
     return getSlow();
   }
 
+  // The buffered characters from the current position on that read as they
+  // are (no CR, no 0x1A among them). May be empty even before the end of the
+  // input; get() then takes the next character.
+  const char* plainData() const { return reinterpret_cast<const char*>(buf_ + pos_); }
+  size_t plainSize();
+  // Skips n characters of the plain run. Precondition: n <= plainSize().
+  void consume(size_t n) { pos_ += n; }
+
   // Reads up to n characters into dst; fewer only at the end of the input.
   size_t read(char* dst, size_t n);
 
@@ -57,6 +65,7 @@ class TextInput {
   bool fill();  // keeps unread bytes, appends more; false when none came
 
   static constexpr size_t kBufferSize = 1 << 16;
+  static constexpr size_t kScanWindow = 4096;
   int fd_ = -1;
   bool ended_ = false;  // 0x1A seen, end of file or error
   bool error_ = false;
@@ -64,6 +73,8 @@ class TextInput {
   unsigned char* buf_ = nullptr;
   size_t pos_ = 0;
   size_t end_ = 0;
+  size_t special_ = 0;  // first CR or 0x1A at or after pos_, or end_
+  bool specialValid_ = false;
 };
 
 }  // namespace dorvek

@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <string>
+#include <cstdint>
+#include <vector>
 
 #include "transfer/booking_record.h"
 
@@ -13,7 +14,8 @@ namespace dorvek {
 
 class TextInput;
 
-// A growable array of BookingRecord with its count.
+// A growable array of BookingRecord with its count. Records stay where they
+// were read; once sorted, position i is the i-th record in the table's order.
 class BookingTable {
  public:
   BookingTable() = default;
@@ -23,22 +25,53 @@ class BookingTable {
 
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  BookingRecord& operator[](size_t i) { return records_[i]; }
-  const BookingRecord& operator[](size_t i) const { return records_[i]; }
-  BookingRecord* begin() { return records_; }
-  BookingRecord* end() { return records_ + size_; }
+  BookingRecord& operator[](size_t i) { return records_[order_.empty() ? i : order_[i]]; }
+  const BookingRecord& operator[](size_t i) const {
+    return records_[order_.empty() ? i : order_[i]];
+  }
+
+  template <typename Table, typename Record>
+  class Iterator {
+   public:
+    Iterator(Table* table, size_t i) : table_(table), i_(i) {}
+    Record& operator*() const { return (*table_)[i_]; }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return i_ != other.i_; }
+
+   private:
+    Table* table_;
+    size_t i_;
+  };
+  Iterator<BookingTable, BookingRecord> begin() { return {this, 0}; }
+  Iterator<BookingTable, BookingRecord> end() { return {this, size_}; }
+  Iterator<const BookingTable, const BookingRecord> begin() const { return {this, 0}; }
+  Iterator<const BookingTable, const BookingRecord> end() const { return {this, size_}; }
 
   // Makes room for at least n records. False when memory runs out.
   bool reserve(size_t n);
-  // Appends a zero-filled record. Null when memory runs out.
+  // Appends a zero-filled record at the end, in file order (an earlier sort
+  // is forgotten). Null when memory runs out.
   BookingRecord* append();
+  // Precondition: not empty, and nothing sorted since the last append.
   void removeLast() { --size_; }
-  void clear() { size_ = 0; }
+  // Gives back the room beyond size(); keeps the records.
+  void shrinkToFit();
+  size_t capacity() const { return capacity_; }
+  // Bytes held for the records and their order.
+  size_t memoryBytes() const {
+    return capacity_ * sizeof(BookingRecord) + order_.capacity() * sizeof(uint32_t);
+  }
 
  private:
+  friend void sortBookingTable(BookingTable& table, FILE* out);
+
   BookingRecord* records_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  std::vector<uint32_t> order_;  // empty: file order
 };
 
 enum class ReadResult {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,7 @@ Read readBytes(const std::string& bytes) {
   BookingTable table;
   Read r;
   r.result = readBookingTable(dir.write("buchungen.txt", bytes).c_str(), table, out.file());
-  r.records.assign(table.begin(), table.end());
+  for (const BookingRecord& rec : table) r.records.push_back(rec);
   r.output = out.text();
   return r;
 }
@@ -212,6 +214,57 @@ TEST(CompareBookings, IsAntisymmetricAndIgnoresTheOtherFields) {
   std::strcpy(a.date, "05.03.");
   std::strcpy(b.date, "04.02.");
   EXPECT_EQ(compareBookings(a, b), -1);  // both keys are empty, so the sequence decides
+}
+
+// The sort takes a fast path for the usual table (digits, few schemas) and
+// a general one otherwise; both must give exactly the order of
+// compareBookings.
+TEST(SortBookingTable, EveryPathGivesTheOrderOfCompareBookings) {
+  struct Shape {
+    const char* name;
+    int schemas;
+    bool oddField;  // one booking with a blank in its personnel number
+    bool shortDates;
+  };
+  const Shape shapes[] = {
+      {"digits and few schemas", 3, false, false},
+      {"one odd personnel number", 3, true, false},
+      {"more schemas than the fast path ranks", 70, false, false},
+      {"dates cut short", 2, false, true},
+  };
+  std::mt19937 rng(7);
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    std::string file;
+    for (int i = 0; i < 3000; ++i) {
+      char pnr[16], date[16], time[8];
+      std::snprintf(pnr, sizeof pnr, "%08u", static_cast<unsigned>(rng() % 40));
+      std::snprintf(date, sizeof date, "%02u.%02u.%04u", static_cast<unsigned>(1 + rng() % 28),
+                    static_cast<unsigned>(1 + rng() % 12), static_cast<unsigned>(2008 + rng() % 3));
+      std::snprintf(time, sizeof time, "%02u:%02u", static_cast<unsigned>(rng() % 24),
+                    static_cast<unsigned>(rng() % 4 * 15));
+      std::string d = date;
+      if (shape.shortDates && rng() % 4 == 0) d[rng() % 10] = '\0';  // the date's text ends there
+      std::string p = pnr;
+      if (shape.oddField && i == 1500) p = "  12 4  ";
+      std::string schema = "S";
+      schema += std::to_string(rng() % shape.schemas);
+      file += line(schema, p, d, time, "KO", "A01", "") + "\n";
+    }
+    testing::TempDir dir;
+    testing::CapturedOutput out;
+    BookingTable table;
+    ASSERT_EQ(readBookingTable(dir.write("f", file).c_str(), table, out.file()), ReadResult::kRead);
+    std::vector<BookingRecord> expected;
+    for (const BookingRecord& r : table) expected.push_back(r);
+    std::sort(expected.begin(), expected.end(),
+              [](const BookingRecord& a, const BookingRecord& b) { return compareBookings(a, b) < 0; });
+    sortBookingTable(table, out.file());
+    ASSERT_EQ(table.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_EQ(table[i].sequenceNumber, expected[i].sequenceNumber) << "position " << i;
+    }
+  }
 }
 
 TEST(SortBookingTable, EmptyTableStillReportsSorted) {
