@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -273,6 +277,52 @@ TEST(SortBookingTable, EmptyTableStillReportsSorted) {
   sortBookingTable(table, out.file());
   EXPECT_EQ(out.text(), "dorVek-Tabelle sortiert.\n");
 }
+
+}  // namespace
+}  // namespace dorvek
+
+namespace dorvek {
+namespace {
+
+// Running out of memory while the table grows must end the reading with a
+// result, not a crash. The address space of a child process is limited so
+// that a large file cannot fit. (The sanitizers reserve address space of
+// their own, so this runs only in the plain build.)
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(ReadBookingTable, RunningOutOfMemoryIsAResult) {
+  testing::TempDir dir;
+  std::string oneLine = line("ABC", "00000001", "05.03.2009", "07:30", "KO", "A01", "x") + "\n";
+  std::string file;
+  file.reserve(oneLine.size() * 700000);
+  for (int i = 0; i < 700000; ++i) file += oneLine;  // 67 MB of records
+  const std::string path = dir.write("gross.txt", file);
+  file.clear();
+  file.shrink_to_fit();
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    // Room for the program as it is plus 24 MB: far less than the table.
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    limit.rlim_cur = static_cast<rlim_t>(pages) * 4096 + (24 << 20);
+    setrlimit(RLIMIT_AS, &limit);
+    FILE* devNull = std::fopen("/dev/null", "w");
+    BookingTable table;
+    ReadResult r = readBookingTable(path.c_str(), table, devNull);
+    _exit(r == ReadResult::kOutOfMemory && table.size() > 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 }  // namespace
 }  // namespace dorvek
