@@ -1,5 +1,6 @@
 #include "platform/text_input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -33,21 +34,47 @@ bool TextInput::open(const char* path) {
   return true;
 }
 
+bool TextInput::openMemory(const void* data, size_t size) {
+  close();
+  buf_ = new (std::nothrow) unsigned char[kBufferSize];
+  if (buf_ == nullptr) return false;
+  memory_ = static_cast<const unsigned char*>(data);
+  memoryLeft_ = size;
+  sizeHint_ = size;
+  ended_ = error_ = false;
+  pos_ = end_ = 0;
+  return true;
+}
+
 void TextInput::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  memory_ = nullptr;
+  memoryLeft_ = 0;
   delete[] buf_;
   buf_ = nullptr;
   pos_ = end_ = 0;
 }
 
 bool TextInput::fill() {
-  if (ended_ || fd_ < 0) return false;
+  if (ended_ || !isOpen()) return false;
   specialValid_ = false;
   if (pos_ > 0) {
     std::memmove(buf_, buf_ + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
+  }
+  if (memory_ != nullptr) {
+    size_t n = std::min(memoryLeft_, kBufferSize - end_);
+    if (n == 0) {
+      ended_ = true;
+      return false;
+    }
+    std::memcpy(buf_ + end_, memory_, n);
+    memory_ += n;
+    memoryLeft_ -= n;
+    end_ += n;
+    return true;
   }
   for (;;) {
     ssize_t n = ::read(fd_, buf_ + end_, kBufferSize - end_);

@@ -21,8 +21,11 @@ class TextInput {
   // Opens a regular file (or pipe, device) for reading. A directory or a
   // path that cannot be opened gives false.
   bool open(const char* path);
+  // Reads from a block of memory instead of a file (for tests and
+  // fuzzing). The block must outlive the reading.
+  bool openMemory(const void* data, size_t size);
   void close();
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ >= 0 || memory_ != nullptr; }
 
   // Size of the file in bytes when it is a regular file, else 0. A hint for
   // reserving, nothing more.
@@ -67,6 +70,8 @@ class TextInput {
   static constexpr size_t kBufferSize = 1 << 16;
   static constexpr size_t kScanWindow = 4096;
   int fd_ = -1;
+  const unsigned char* memory_ = nullptr;  // the memory source, if any
+  size_t memoryLeft_ = 0;
   bool ended_ = false;  // 0x1A seen, end of file or error
   bool error_ = false;
   uint64_t sizeHint_ = 0;

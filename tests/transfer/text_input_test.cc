@@ -9,9 +9,7 @@
 namespace dorvek {
 namespace {
 
-std::string readAll(const std::string& path) {
-  TextInput in;
-  EXPECT_TRUE(in.open(path.c_str()));
+std::string drain(TextInput& in) {
   std::string s;
   for (int c; (c = in.get()) != TextInput::kEof;) s.push_back(static_cast<char>(c));
   return s;
@@ -38,7 +36,11 @@ TEST(TextInput, ReadsLikeTextMode) {
   };
   testing::TempDir dir;
   for (const auto& c : cases) {
-    EXPECT_EQ(readAll(dir.write("f", c.bytes)), c.expected) << c.name;
+    TextInput file, memory;
+    ASSERT_TRUE(file.open(dir.write("f", c.bytes).c_str()));
+    EXPECT_EQ(drain(file), c.expected) << c.name;
+    ASSERT_TRUE(memory.openMemory(c.bytes.data(), c.bytes.size()));
+    EXPECT_EQ(drain(memory), c.expected) << c.name << " (from memory)";
   }
 }
 
