@@ -16,21 +16,31 @@ namespace dorvek {
 constexpr int32_t kNoMoreRows = 1032;
 constexpr int32_t kDuplicateKey = 1062;
 constexpr int32_t kServerGone = 2006;
-// A statement text would exceed kMaxStatementLength; nothing was sent.
+// A statement text would exceed kMaxStatementLength (the schema switch:
+// kMaxSwitchStatementLength); nothing was sent.
 constexpr int32_t kStatementTooLong = -2;
 constexpr size_t kMaxStatementLength = 1000;
+constexpr size_t kMaxSwitchStatementLength = 200;
+// FcdNew is longer than a booking's function code can hold; the booking
+// keeps its code (the run treats this like a missing translation).
+constexpr int32_t kFunctionCodeTooLong = -3;
 
+// The lookup, the duplicate check and the insert address schema's tables,
+// with the schema's blanks at both ends ignored.
 class BookingStore {
  public:
   virtual ~BookingStore() = default;
 
   // Sends the schema-switch statement. 1 when it produced a row (the switch
-  // counts as rejected), 0 in every other case.
+  // counts as rejected), kStatementTooLong when the statement would exceed
+  // kMaxSwitchStatementLength (nothing sent), 0 in every other case.
   virtual int32_t switchSchema(const char* schema) = 0;
 
   // Looks oldCode up in schema's translation table. 0 when a row was found
   // (newCode then holds FcdNew, or is left as it was when FcdNew is NULL);
-  // kNoMoreRows when none; else an error code or kStatementTooLong.
+  // kNoMoreRows when none; kFunctionCodeTooLong (newCode left as it was)
+  // when FcdNew exceeds kFunctionCodeWidth; else an error code or
+  // kStatementTooLong.
   virtual int32_t lookupFunctionCode(const char* schema, const char* oldCode,
                                      std::string& newCode) = 0;
 
