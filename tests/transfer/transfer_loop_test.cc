@@ -122,6 +122,8 @@ struct LoopCase {
   std::string errNames;  // empty: stderr stays empty; else a text it holds
 };
 
+void PrintTo(const LoopCase& c, std::ostream* os) { *os << c.name; }
+
 const char kDuplicateA3[] =
     "Buchungs-Fehler:\n"
     " Schema:         A                   \n"
