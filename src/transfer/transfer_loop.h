@@ -23,6 +23,10 @@ constexpr int kStatusStatementTooLong = 1;
 // The pause before every insert.
 constexpr int kInsertPauseMillis = 15;
 
+// The pause before each insert: at least kInsertPauseMillis, and barely
+// more.
+void pauseBeforeInsert();
+
 // The key of the last line written to the recalculation list.
 struct ListedKey {
   char schema[kSchemaWidth + 1] = {};

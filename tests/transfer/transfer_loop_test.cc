@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -243,6 +244,17 @@ TEST_P(TransferLoopTest, Runs) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, TransferLoopTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The pause ends early on purpose and waits out the rest awake: it must
+// still never be shorter than asked.
+TEST(PauseBeforeInsert, NeverShorterThanFifteenMilliseconds) {
+  for (int i = 0; i < 5; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    pauseBeforeInsert();
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(kInsertPauseMillis));
+  }
+}
 
 }  // namespace
 }  // namespace dorvek
