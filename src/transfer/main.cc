@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "transfer/booking_table.h"
+#include "transfer/booking_record.h"
+#include "transfer/transfer_run.h"
 
 namespace {
 
@@ -17,23 +18,9 @@ void printUsage() {
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) {
     printUsage();
-    return -1;
+    return dorvek::kStatusFailed;
   }
   char terminalName[dorvek::kTerminalNameWidth + 1] = {};
   if (argc == 5) std::strncpy(terminalName, argv[4], dorvek::kTerminalNameWidth);
-
-  dorvek::BookingTable table;
-  switch (dorvek::readBookingTable(argv[2], table, stdout)) {
-    case dorvek::ReadResult::kRead:
-      dorvek::sortBookingTable(table, stdout);
-      break;
-    case dorvek::ReadResult::kCannotOpen:
-      break;
-    case dorvek::ReadResult::kOutOfMemory:
-      std::fflush(stdout);
-      std::fputs("dorVek: Nicht genug Speicher fuer die Buchungstabelle.\n", stderr);
-      return -1;
-  }
-  std::fputs("dorVek: Fertig.\n", stdout);
-  return 0;
+  return dorvek::runTransfer(argv[1], argv[2], argv[3], terminalName);
 }
