@@ -18,8 +18,7 @@ int RecalcList::create() const {
   return std::fclose(f) == 0 ? 0 : failure();
 }
 
-int RecalcList::append(const char* schema, const char* personnelNumber,
-                       const char* date) const {
+int RecalcList::append(const char* schema, const char* personnelNumber, const char* date) const {
   errno = 0;
   FILE* f = std::fopen(path_.c_str(), "a");
   if (f == nullptr) return failure();

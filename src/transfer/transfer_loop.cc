@@ -76,7 +76,8 @@ int TransferLoop::transfer(size_t position, BookingRecord& booking) {
   if (std::strcmp(booking.schema, currentSchema) != 0) {
     copyField(currentSchema, booking.schema);
     const int32_t code = store_.switchSchema(currentSchema);
-    if (code == kStatementTooLong) return statementTooLong("Schemawechsel", kMaxSwitchStatementLength, booking);
+    if (code == kStatementTooLong)
+      return statementTooLong("Schemawechsel", kMaxSwitchStatementLength, booking);
     if (code != 0) {
       // Only the first booking after the change is dropped: the next ones
       // find currentSchema equal and go on.
@@ -87,14 +88,16 @@ int TransferLoop::transfer(size_t position, BookingRecord& booking) {
 
   newFunctionCode.clear();
   int32_t code = store_.lookupFunctionCode(currentSchema, booking.functionCode, newFunctionCode);
-  if (code == kStatementTooLong) return statementTooLong("Funktionscode-Suche", kMaxStatementLength, booking);
+  if (code == kStatementTooLong)
+    return statementTooLong("Funktionscode-Suche", kMaxStatementLength, booking);
   if (code == 0) {
     printTranslation(booking, newFunctionCode.c_str());
     copyField(booking.functionCode, newFunctionCode);
   }
 
   code = store_.bookingExists(currentSchema, booking);
-  if (code == kStatementTooLong) return statementTooLong("Dublettenpruefung", kMaxStatementLength, booking);
+  if (code == kStatementTooLong)
+    return statementTooLong("Dublettenpruefung", kMaxStatementLength, booking);
   if (code == 0) {
     printDuplicate(booking);
     return kStatusDone;
@@ -160,8 +163,8 @@ void TransferLoop::printTranslation(const BookingRecord& b, const char* newCode)
                " Datum:          %s\n Uhrzeit:        %s\n Funktionstyp:   %s\n"
                " Meldungsart:    %s (alt)  =>  %s (neu)\n Terminalname:   %s\n"
                " Kostenstelle:   %s\n\n",
-               b.schema, b.personnelNumber, b.date, b.time, b.functionType, b.functionCode,
-               newCode, terminalName, b.costCentre);
+               b.schema, b.personnelNumber, b.date, b.time, b.functionType, b.functionCode, newCode,
+               terminalName, b.costCentre);
 }
 
 void TransferLoop::printDuplicate(const BookingRecord& b) const {

@@ -28,10 +28,10 @@ enum class List { kFile, kFullDevice, kInMissingDirectory };
 
 struct Scenario {
   const char* name = "";
-  std::vector<std::string> schemas = {};  // the first one is the connection's database
-  std::string setup = {};                 // statements run before the program
+  std::vector<std::string> schemas = {};     // the first one is the connection's database
+  std::string setup = {};                    // statements run before the program
   std::optional<std::string> bookings = {};  // none: the booking file is missing
-  std::string terminalName = {};          // empty: three arguments
+  std::string terminalName = {};             // empty: three arguments
   Config config = Config::kGood;
   List list = List::kFile;
   std::string out = {};
@@ -57,8 +57,8 @@ std::string expand(std::string text, const std::vector<std::string>& schemas) {
   for (const std::string& s : schemas) {
     std::string padded = serverName(s);
     padded.resize(20, ' ');
-    for (const auto& [from, to] : {std::pair{"{" + s + "}", padded},
-                                   std::pair{"[" + s + "]", serverName(s)}}) {
+    for (const auto& [from, to] :
+         {std::pair{"{" + s + "}", padded}, std::pair{"[" + s + "]", serverName(s)}}) {
       for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
         text.replace(at, from.size(), to);
         at += to.size();
@@ -375,9 +375,9 @@ const std::vector<Scenario> kScenarios = {
 
 std::vector<std::string> storedRows(AdminSession& admin, const std::string& schema) {
   std::vector<std::string> out;
-  for (const testing::Row& row : admin.rows(
-           "SELECT BchPnr, BchVon, BchUhr, BchFkt, BchFcd, BchTrm, BchKst FROM `" + schema +
-           "`.Kvn321Bch ORDER BY BchPnr, BchUhr")) {
+  for (const testing::Row& row :
+       admin.rows("SELECT BchPnr, BchVon, BchUhr, BchFkt, BchFcd, BchTrm, BchKst FROM `" + schema +
+                  "`.Kvn321Bch ORDER BY BchPnr, BchUhr")) {
     std::string text;
     for (const auto& column : row) {
       if (!text.empty()) text += '|';
@@ -421,9 +421,9 @@ TEST_P(TransferRunTest, Runs) {
     case Config::kNoFile:
       break;
   }
-  const std::string bookingPath =
-      s.bookings ? dir.write("buchungen.txt", expand(*s.bookings, s.schemas))
-                 : dir.path() + "/fehlt.txt";
+  const std::string bookingPath = s.bookings
+                                      ? dir.write("buchungen.txt", expand(*s.bookings, s.schemas))
+                                      : dir.path() + "/fehlt.txt";
   std::string listPath = dir.write("rzl.txt", kOldList);
   if (s.list == List::kFullDevice) listPath = "/dev/full";
   if (s.list == List::kInMissingDirectory) listPath = dir.path() + "/fehlt/rzl.txt";
