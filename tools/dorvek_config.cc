@@ -1,17 +1,18 @@
 // dorVek-config: writes, shows and checks the configuration file of dorVek,
 // and enciphers or deciphers single values.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <map>
-#include <optional>
-#include <string>
 #include <string.h>  // explicit_bzero
-#include <string_view>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/config_file.h"
@@ -229,17 +230,15 @@ int commandDecrypt(int argc, char** argv) {
 }
 
 // The entry line of one setting, or an error text when the value does not fit.
-std::optional<std::string> entryLine(const char* prefix, const std::string& plain,
-                                     const char* what, size_t plainReserve,
-                                     std::string& line) {
+std::optional<std::string> entryLine(const char* prefix, const std::string& plain, const char* what,
+                                     size_t plainReserve, std::string& line) {
   if (auto fault = valueFault(plain)) return std::string(what) + " " + *fault;
   std::string text;
   dorvek::encryptValue(plain, kConfigKey, text);
   line = std::string(prefix) + text;
   if (line.size() > kEntryLineMax) {
     const size_t maxPlain = (kEntryLineMax - std::strlen(prefix)) / 16 * 8 - plainReserve;
-    return std::string(what) + " ist zu lang (höchstens " + std::to_string(maxPlain) +
-           " Zeichen)";
+    return std::string(what) + " ist zu lang (höchstens " + std::to_string(maxPlain) + " Zeichen)";
   }
   line += '\n';
   return std::nullopt;
@@ -258,8 +257,8 @@ bool writeAll(int fd, const std::string& bytes) {
 
 int commandWrite(int argc, char** argv) {
   Arguments args;
-  if (auto error = parseArguments(argc, argv, {"--host", "--database", "--user"}, {"--force"},
-                                  args)) {
+  if (auto error =
+          parseArguments(argc, argv, {"--host", "--database", "--user"}, {"--force"}, args)) {
     return usageError(*error);
   }
   if (args.positional.size() != 1) return usageError("write braucht genau eine DATEI");
@@ -339,7 +338,9 @@ int commandShow(int argc, char** argv) {
       return kStatusFailed;
     }
   }
-  auto lookup = [path](const char* key) { return dorvek::lookupConfigValue("", key, 0, path).value; };
+  auto lookup = [path](const char* key) {
+    return dorvek::lookupConfigValue("", key, 0, path).value;
+  };
   const std::string host = lookup("NET8");
   const std::string schema = lookup("SCHEMA");
   const std::string database = schema.empty() ? "" : schema.substr(0, schema.size() - 1);

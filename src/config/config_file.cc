@@ -73,8 +73,7 @@ std::string decipher(const std::string& valueText) {
 
 }  // namespace
 
-ConfigEntry lookupConfigValue(const std::string& requestedSection,
-                              const std::string& requestedKey,
+ConfigEntry lookupConfigValue(const std::string& requestedSection, const std::string& requestedKey,
                               int32_t requestedNumber, const char* path) {
   ConfigEntry entry;
   TextInput in;

@@ -1,7 +1,8 @@
 #include "config/value_cipher.h"
 
-#include <cstring>
 #include <string.h>  // explicit_bzero
+
+#include <cstring>
 
 #include "config/pi_tables.h"
 

@@ -187,8 +187,8 @@ TEST(ValueCipher, DecryptValueOfValueTexts) {
 TEST(ValueCipher, EncryptValueRoundTripsAndPadsWithAZeroByte) {
   std::string printable;
   for (int c = 0x20; c < 0x7F; ++c) printable += static_cast<char>(c);
-  const std::string values[] = {"",         "a",        "abcdefg", "abcdefgh", "abcdefghi",
-                                " leading", "trailing ", "a;b;;c", printable, "\xFC\x80\xFF"};
+  const std::string values[] = {"",         "a",         "abcdefg", "abcdefgh", "abcdefghi",
+                                " leading", "trailing ", "a;b;;c",  printable,  "\xFC\x80\xFF"};
   for (const std::string& value : values) {
     SCOPED_TRACE(value);
     std::string text;
