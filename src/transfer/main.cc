@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "transfer/booking_record.h"
+#include "transfer/stop_signal.h"
 #include "transfer/transfer_run.h"
 
 namespace {
@@ -16,6 +17,9 @@ void printUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything else: until then SIGTERM ends the program wherever it
+  // is, between a booking's commit and its list line too.
+  dorvek::installStopHandlers();
   if (argc != 4 && argc != 5) {
     printUsage();
     return dorvek::kStatusFailed;

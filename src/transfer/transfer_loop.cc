@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string_view>
 
+#include "transfer/stop_signal.h"
+
 namespace dorvek {
 namespace {
 
@@ -48,13 +50,22 @@ TransferLoop::TransferLoop(BookingTable& table, BookingStore& store, const Recal
       terminalName(terminalName),
       out_(out),
       err_(err),
-      pause_(pauseBeforeInsert) {}
+      pause_(pauseBeforeInsert),
+      stopCheck_(stopRequested) {}
 
 int TransferLoop::run() {
   // Empty, so the first booking always switches.
   std::memset(currentSchema, 0, sizeof currentSchema);
   lastListed = ListedKey{};
   for (size_t i = 0; i < table_.size(); ++i) {
+    // Only here, between bookings: a booking stopped after its commit would
+    // be stored but never listed, and a re-run would skip it as a duplicate.
+    if (stopCheck_()) {
+      std::fflush(out_);
+      std::fprintf(err_, "dorVek: Abbruch auf Signal: %zu von %zu Buchungen bearbeitet.\n", i,
+                   table_.size());
+      return kStatusFailed;
+    }
     const int status = transfer(i, table_[i]);
     // A run that is stopped from outside leaves a log of how far it came.
     std::fflush(out_);

@@ -43,9 +43,14 @@ class TransferLoop {
 
   // Replaces the pause before each insert (tests).
   void setPause(std::function<void()> pause) { pause_ = std::move(pause); }
+  // Replaces the question whether to stop before the next booking (tests);
+  // by default stopRequested().
+  void setStopCheck(std::function<bool()> check) { stopCheck_ = std::move(check); }
 
   // Every booking of the table in order; then, when the loop went through,
-  // "dorVek: Fertig.\n" and the final COMMIT. Returns the exit status.
+  // "dorVek: Fertig.\n" and the final COMMIT. Returns the exit status. A
+  // stop asked for ends the run before the next booking begins, with one
+  // line on err and kStatusFailed.
   int run();
 
   // "dorVek: Fertig.\n" and the final COMMIT, whose result does not matter:
@@ -67,6 +72,7 @@ class TransferLoop {
   FILE* out_;
   FILE* err_;
   std::function<void()> pause_;
+  std::function<bool()> stopCheck_;
 
   char currentSchema[kSchemaWidth + 1] = {};
   ListedKey lastListed;

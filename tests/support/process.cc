@@ -12,15 +12,23 @@
 namespace dorvek::testing {
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& input,
-                         const std::vector<std::pair<std::string, std::string>>& env) {
-  ProcessResult result;
+                         const std::string& input, const Environment& env) {
+  return StartedProcess(program, args, input, env).wait();
+}
+
+StartedProcess::StartedProcess(const std::string& program, const std::vector<std::string>& args,
+                               const Environment& env)
+    : StartedProcess(program, args, "", env) {}
+
+StartedProcess::StartedProcess(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& input, const Environment& env)
+    : input_(input) {
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-    return result;
+    return;
   }
-  pid_t pid = fork();
-  if (pid == 0) {
+  pid_ = fork();
+  if (pid_ == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
@@ -35,39 +43,50 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   close(in[0]);
   close(out[1]);
   close(err[1]);
+  in_ = in[1];
+  out_ = out[0];
+  err_ = err[0];
+}
+
+StartedProcess::~StartedProcess() {
+  if (pid_ > 0) wait();
+}
+
+ProcessResult StartedProcess::wait() {
+  ProcessResult result;
+  if (pid_ <= 0) return result;
   // Feed stdin and drain both outputs together so no pipe can fill up.
   signal(SIGPIPE, SIG_IGN);
   size_t written = 0;
-  int inFd = in[1];
-  if (input.empty()) {
-    close(inFd);
-    inFd = -1;
+  if (input_.empty()) {
+    close(in_);
+    in_ = -1;
   }
   bool outOpen = true, errOpen = true;
   char buf[65536];
   while (outOpen || errOpen) {
     pollfd fds[3];
     int n = 0;
-    if (outOpen) fds[n++] = {out[0], POLLIN, 0};
-    if (errOpen) fds[n++] = {err[0], POLLIN, 0};
-    if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
+    if (outOpen) fds[n++] = {out_, POLLIN, 0};
+    if (errOpen) fds[n++] = {err_, POLLIN, 0};
+    if (in_ >= 0) fds[n++] = {in_, POLLOUT, 0};
     if (poll(fds, n, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     for (int i = 0; i < n; ++i) {
       if (fds[i].revents == 0) continue;
-      if (fds[i].fd == inFd) {
-        ssize_t w = write(inFd, input.data() + written, input.size() - written);
+      if (fds[i].fd == in_) {
+        ssize_t w = write(in_, input_.data() + written, input_.size() - written);
         if (w > 0) written += static_cast<size_t>(w);
-        if (w < 0 || written == input.size()) {
-          close(inFd);
-          inFd = -1;
+        if (w < 0 || written == input_.size()) {
+          close(in_);
+          in_ = -1;
         }
         continue;
       }
       ssize_t r = read(fds[i].fd, buf, sizeof buf);
-      bool isOut = fds[i].fd == out[0];
+      bool isOut = fds[i].fd == out_;
       if (r > 0) {
         (isOut ? result.out : result.err).append(buf, static_cast<size_t>(r));
       } else {
@@ -75,12 +94,14 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
       }
     }
   }
-  if (inFd >= 0) close(inFd);
-  close(out[0]);
-  close(err[0]);
+  if (in_ >= 0) close(in_);
+  close(out_);
+  close(err_);
+  in_ = out_ = err_ = -1;
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
+  pid_ = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }

@@ -268,6 +268,61 @@ TEST_P(TransferLoopTest, Runs) {
 INSTANTIATE_TEST_SUITE_P(Cases, TransferLoopTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A stop asked for while a booking is in hand: that booking is finished
+// (commit, list line, echo), the next one never begins.
+struct StopCase {
+  const char* name;
+  int askedDuringBooking;  // 0: already before the loop
+  std::string out;
+  std::string list;
+  int status;
+  std::string err;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class TransferLoopStopTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(TransferLoopStopTest, FinishesBookingInHand) {
+  const StopCase& c = GetParam();
+  testing::TempDir dir;
+  const std::string listPath = dir.write("rzl.txt", "");
+  const std::string bookings = booking("A", "1") + booking("A", "2") + booking("A", "3");
+  BookingTable table;
+  TextInput in;
+  ASSERT_TRUE(in.openMemory(bookings.data(), bookings.size()));
+  testing::CapturedOutput reading;
+  ASSERT_EQ(readBookingTable(in, table, reading.file()), ReadResult::kRead);
+
+  std::vector<std::string> events;
+  ScriptedStore store(events);
+  const RecalcList list(listPath);
+  testing::CapturedOutput out, err;
+  TransferLoop loop(table, store, list, "T1", out.file(), err.file());
+  int pauses = 0;
+  bool asked = c.askedDuringBooking == 0;
+  loop.setPause([&] { asked = asked || ++pauses == c.askedDuringBooking; });
+  loop.setStopCheck([&] { return asked; });
+
+  EXPECT_EQ(loop.run(), c.status);
+  EXPECT_EQ(out.text(), c.out);
+  EXPECT_EQ(testing::TempDir::read(listPath), c.list);
+  EXPECT_EQ(err.text(), c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TransferLoopStopTest,
+    ::testing::Values(
+        StopCase{"BeforeTheFirstBooking", 0, "", "", -1,
+                 "dorVek: Abbruch auf Signal: 0 von 3 Buchungen bearbeitet.\n"},
+        StopCase{"DuringTheSecondBooking", 2, written("A", "1") + written("A", "2"),
+                 listed("A", "1") + listed("A", "2"), -1,
+                 "dorVek: Abbruch auf Signal: 2 von 3 Buchungen bearbeitet.\n"},
+        StopCase{"DuringTheLastBookingTheRunEndsNormally", 3,
+                 written("A", "1") + written("A", "2") + written("A", "3") + "dorVek: Fertig.\n",
+                 listed("A", "1") + listed("A", "2") + listed("A", "3"), 0, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // The pause ends early on purpose and waits out the rest awake: it must
 // still never be shorter than asked.
 TEST(PauseBeforeInsert, NeverShorterThanFifteenMilliseconds) {
