@@ -15,10 +15,10 @@ std::string sandboxMissing() {
          "scripts/sandbox-db.sh start DIR and source DIR/env (scripts/test.sh does both)";
 }
 
-AdminSession::AdminSession() {
+AdminSession::AdminSession(const char* socket) {
   MYSQL* mysql = mysql_init(nullptr);
   mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
-  if (mysql_real_connect(mysql, "localhost", "root", "", nullptr, 0, nullptr,
+  if (mysql_real_connect(mysql, "localhost", "root", "", nullptr, 0, socket,
                          CLIENT_MULTI_STATEMENTS) == nullptr) {
     error_ = std::string("root session to the sandbox server: ") + mysql_error(mysql);
     mysql_close(mysql);

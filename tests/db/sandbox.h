@@ -22,7 +22,9 @@ using Row = std::vector<std::optional<std::string>>;
 
 class AdminSession {
  public:
-  AdminSession();
+  // socket: a server other than the one MYSQL_UNIX_PORT names (the client
+  // library reads that variable only once per process).
+  explicit AdminSession(const char* socket = nullptr);
   ~AdminSession();
   AdminSession(const AdminSession&) = delete;
   AdminSession& operator=(const AdminSession&) = delete;
