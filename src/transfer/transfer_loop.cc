@@ -139,8 +139,8 @@ int TransferLoop::transfer(size_t position, BookingRecord& booking) {
     code = store_.lastError();
     printInsertError(booking, code);
     std::fprintf(err_,
-                 "dorVek: COMMIT fuer Buchung %d fehlgeschlagen (Fehler %d), Buchung nicht "
-                 "gespeichert, Abbruch.\n",
+                 "dorVek: COMMIT fuer Buchung %d fehlgeschlagen (Fehler %d), Buchung "
+                 "moeglicherweise nicht gespeichert, Abbruch.\n",
                  booking.sequenceNumber, code);
     return kStatusFailed;
   }
