@@ -4,8 +4,9 @@
 
 namespace dorvek {
 
-// Sleeps for at least the given number of milliseconds (resumes after
-// signals until the time is up).
+// Sleeps for at least the given number of milliseconds and barely more:
+// resumes after signals, and waits out the last fraction awake because the
+// scheduler wakes a sleeper a tenth of a millisecond or more late.
 void sleepMillis(int milliseconds);
 
 }  // namespace dorvek

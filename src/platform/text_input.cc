@@ -28,7 +28,6 @@ bool TextInput::open(const char* path) {
     return false;
   }
   fd_ = fd;
-  sizeHint_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   ended_ = error_ = false;
   pos_ = end_ = 0;
   return true;
@@ -40,7 +39,6 @@ bool TextInput::openMemory(const void* data, size_t size) {
   if (buf_ == nullptr) return false;
   memory_ = static_cast<const unsigned char*>(data);
   memoryLeft_ = size;
-  sizeHint_ = size;
   ended_ = error_ = false;
   pos_ = end_ = 0;
   return true;

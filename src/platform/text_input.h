@@ -27,10 +27,6 @@ class TextInput {
   void close();
   bool isOpen() const { return fd_ >= 0 || memory_ != nullptr; }
 
-  // Size of the file in bytes when it is a regular file, else 0. A hint for
-  // reserving, nothing more.
-  uint64_t sizeHint() const { return sizeHint_; }
-
   // Next character as 0..255, or kEof at the end of the input, at 0x1A or
   // after a read error (error() then tells which).
   int get() {
@@ -74,7 +70,6 @@ class TextInput {
   size_t memoryLeft_ = 0;
   bool ended_ = false;  // 0x1A seen, end of file or error
   bool error_ = false;
-  uint64_t sizeHint_ = 0;
   unsigned char* buf_ = nullptr;
   size_t pos_ = 0;
   size_t end_ = 0;

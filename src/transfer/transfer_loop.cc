@@ -1,10 +1,9 @@
 #include "transfer/transfer_loop.h"
 
-#include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <string_view>
 
+#include "platform/sleep.h"
 #include "transfer/stop_signal.h"
 
 namespace dorvek {
@@ -23,24 +22,7 @@ void copyField(char (&area)[N], std::string_view text) {
 
 }  // namespace
 
-void pauseBeforeInsert() {
-  // The scheduler wakes a sleeper a tenth of a millisecond or more late, so
-  // the sleep ends a little early and the rest is waited out awake.
-  constexpr int64_t kAwakeNanos = 300000;
-  auto now = [] {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
-  };
-  const int64_t deadline = now() + int64_t{kInsertPauseMillis} * 1000000;
-  const int64_t wake = deadline - kAwakeNanos;
-  const timespec until = {static_cast<time_t>(wake / 1000000000),
-                          static_cast<long>(wake % 1000000000)};
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-  }
-  while (now() < deadline) {
-  }
-}
+void pauseBeforeInsert() { sleepMillis(kInsertPauseMillis); }
 
 TransferLoop::TransferLoop(BookingTable& table, BookingStore& store, const RecalcList& list,
                            const char* terminalName, FILE* out, FILE* err)
