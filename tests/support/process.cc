@@ -32,6 +32,13 @@ StartedProcess::StartedProcess(const std::string& program, const std::vector<std
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
+    // The child starts as from a terminal, whatever the test runner was
+    // started with: a shell's background job inherits SIGINT ignored, and
+    // wait() ignores SIGPIPE here.
+    for (int s : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE}) signal(s, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
