@@ -73,7 +73,7 @@ class RunLedger {
     for (const Row& row : admin.rows("SELECT BchPnr FROM " + quotedSchema +
                                      ".Kvn321Bch ORDER BY BchPnr")) {
       const std::string n = row[0].value_or("NULL");
-      if (uncertain_.contains(n)) {  // never echoed: its commit failed
+      if (!echoed_.contains(n) && uncertain_.contains(n)) {
         expected.insert(n);
         storedUnlisted_.insert(n);
       }
