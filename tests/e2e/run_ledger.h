@@ -73,6 +73,7 @@ class RunLedger {
     for (const Row& row : admin.rows("SELECT BchPnr FROM " + quotedSchema +
                                      ".Kvn321Bch ORDER BY BchPnr")) {
       const std::string n = row[0].value_or("NULL");
+      // A later run may have stored and echoed it after all.
       if (!echoed_.contains(n) && uncertain_.contains(n)) {
         expected.insert(n);
         storedUnlisted_.insert(n);
